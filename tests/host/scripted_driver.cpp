@@ -15,6 +15,8 @@ std::vector<Transfer> g_transfers;
 
 } // namespace
 
+__attribute__((weak)) Answer DefaultAnswer(const Transfer &) { return Answer{}; }
+
 void Reset() {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_script.clear();
@@ -57,6 +59,7 @@ bool Serve(void *block, uint32_t inLength, uint32_t outLength) {
     transfer.outLength = outLength;
 
     Answer answer;
+    bool scripted = false;
     std::function<Answer(const Transfer &)> responder;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
@@ -64,11 +67,16 @@ bool Serve(void *block, uint32_t inLength, uint32_t outLength) {
         if (!g_script.empty()) {
             answer = g_script.front();
             g_script.pop_front();
+            scripted = true;
         } else {
             responder = g_responder;
         }
     }
-    if (responder) answer = responder(transfer);
+    if (responder) {
+        answer = responder(transfer);
+    } else if (!scripted) {
+        answer = DefaultAnswer(transfer);
+    }
     if (!answer.ok) return false;
     memcpy(static_cast<char *>(block) + slotSize, &answer.slot1, slotSize);
     return true;

@@ -36,6 +36,10 @@ void SetResponder(std::function<Answer(const Transfer &)> responder);
 std::vector<Transfer> Transfers();
 std::vector<uint32_t> Codes();
 
+// The answer when neither script nor responder covers a transfer: success
+// with 1. A stand-in driver built from these files may define its own.
+Answer DefaultAnswer(const Transfer &transfer);
+
 // Called by the hosts: records the block, answers in place, returns success.
 bool Serve(void *block, uint32_t inLength, uint32_t outLength);
 
