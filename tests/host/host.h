@@ -57,7 +57,12 @@ long LiveBlocks();
 long BadFrees();
 void ResetHeap();
 
-// Forgets opens, closes and messages.
+// Calls into the system that the library should never make (a transfer on a
+// handle it did not open, with another control code, with separate input and
+// output buffers, overlapped, ...), one line each; empty when all was well.
+std::vector<std::string> Anomalies();
+
+// Forgets opens, closes, messages and anomalies.
 void ResetRecords();
 
 } // namespace host
