@@ -27,9 +27,17 @@ constexpr int kOpenCloseExec = 02000000; // O_CLOEXEC
 std::mutex g_mutex;
 bool g_present[2] = {true, false};
 int g_deviceFd[2] = {-1, -1};
-std::vector<host::OpenCall> g_opens;
 int g_closes;
-std::vector<host::MessageCall> g_messages;
+// Function-local, so that opens made by constructors that run before this
+// file's own initialisers (a preloaded stand-in driver) are kept.
+std::vector<host::OpenCall> &OpenRecords() {
+    static std::vector<host::OpenCall> records;
+    return records;
+}
+std::vector<host::MessageCall> &MessageRecords() {
+    static std::vector<host::MessageCall> records;
+    return records;
+}
 void *g_library;
 
 template <typename F> F Real(const char *name) {
@@ -47,7 +55,7 @@ int DeviceIndex(const char *path) {
 int OpenDevice(int device, const char *path, int flags) {
     std::lock_guard<std::mutex> lock(g_mutex);
     host::OpenCall call = {path, uint32_t(flags), 0, 0, 0, true, g_present[device]};
-    g_opens.push_back(call);
+    OpenRecords().push_back(call);
     if (!g_present[device]) {
         errno = ENOENT;
         return -1;
@@ -167,7 +175,7 @@ void CollectMessages() {
     }
     size_t start = 0;
     for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        g_messages.push_back({text.substr(start, end - start), "", 0, true});
+        MessageRecords().push_back({text.substr(start, end - start), "", 0, true});
     }
 }
 
@@ -288,7 +296,7 @@ void *Symbol(const char *name) { return g_library ? dlsym(g_library, name) : nul
 
 std::vector<OpenCall> Opens() {
     std::lock_guard<std::mutex> lock(g_mutex);
-    return g_opens;
+    return OpenRecords();
 }
 
 int Closes() {
@@ -299,15 +307,15 @@ int Closes() {
 std::vector<MessageCall> Messages() {
     std::lock_guard<std::mutex> lock(g_mutex);
     CollectMessages();
-    return g_messages;
+    return MessageRecords();
 }
 
 void ResetRecords() {
     std::lock_guard<std::mutex> lock(g_mutex);
     CollectMessages();
-    g_opens.clear();
+    OpenRecords().clear();
     g_closes = 0;
-    g_messages.clear();
+    MessageRecords().clear();
 }
 
 // The substitute ioctl refuses a wrong request itself; nothing else is
