@@ -199,7 +199,9 @@ TEST_F(AcquireTest, SettersThatWaitForRestPollRequestZeroFirst) {
 }
 
 TEST_F(AcquireTest, PixelFormatWaitsForItsOwnRequestAndAnswersOne) {
-    auto setPixelFormat = ZTV_EXPORT(ZTSetPixelFormat);
+    auto setPixelFormat =
+        reinterpret_cast<decltype(&::ZTSetPixelFormat)>(host::Symbol(ZTV_PIXEL_FORMAT_EXPORT));
+    ASSERT_NE(setPixelFormat, nullptr);
     driver::Script({{true, 0x123}, {true, 0}, {true, 0}, {true, 1}});
     EXPECT_EQ(setPixelFormat(g, 0x0218), 1);
     EXPECT_EQ(driver::Codes(), (Codes{125, 11, 10, 11}));

@@ -5,11 +5,21 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "host.h"
 #include "ztv2_nt.h"
 
 // An export of the loaded library, with the type the public header gives it.
 #define ZTV_EXPORT(name) reinterpret_cast<decltype(&::name)>(host::Symbol(#name))
+
+// The pixel-format operation's own export name in this form.
+#ifdef _WIN32
+#define ZTV_PIXEL_FORMAT_EXPORT "_ZTSetPixelFormat@8"
+#else
+#define ZTV_PIXEL_FORMAT_EXPORT "ZTSetPixelFormat"
+#endif
 
 // The size of one command-block slot in this form.
 constexpr uint32_t kSlot = sizeof(void *);
@@ -41,6 +51,7 @@ class LibraryTest : public ::testing::Test {
             EXPECT_EQ(t.inLength, 8 * kSlot);
             EXPECT_EQ(t.outLength, 2 * kSlot);
         }
+        EXPECT_EQ(host::Anomalies(), std::vector<std::string>{}) << "wrong system calls";
         host::Unload();
     }
 };

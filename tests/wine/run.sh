@@ -54,7 +54,8 @@ make_prefix() {
         return 1
     fi
     # The server keeps the prefix open; it must be gone before the rename.
-    WINEPREFIX="$temporary" timeout 120 "$wineserver" -w
+    WINEPREFIX="$temporary" timeout 120 "$wineserver" -w ||
+        WINEPREFIX="$temporary" "$wineserver" -k >/dev/null 2>&1
     if [ ! -f "$temporary/system.reg" ] || [ ! -e "$temporary/dosdevices/z:" ]; then
         echo "run.sh: wineboot left an incomplete prefix" >&2
         rm -rf "$temporary"
@@ -80,10 +81,12 @@ ZTV_TEST_SCRATCH="Z:${scratch//\//\\}"
 export ZTV_TEST_SCRATCH
 export WINEPREFIX="$prefix"
 
+# A server left over from an interrupted run goes first.
 "$wineserver" -k >/dev/null 2>&1
 "$wineserver" -p
 trap '"$wineserver" -k >/dev/null 2>&1' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 "$wine" "$exe" "$@"
-status=$?
-exit $status
+exit $?
